@@ -1,0 +1,10 @@
+# Applies QL_SANITIZE to every target defined after this point.
+if(QL_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+elseif(QL_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT QL_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "QL_SANITIZE must be address, thread or empty, not '${QL_SANITIZE}'")
+endif()

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds QueloLink and runs every test: once plainly (warnings are errors), once under
+# AddressSanitizer with UndefinedBehaviorSanitizer, and once under ThreadSanitizer.
+# Any failure or sanitizer report fails the run.
+#   scripts/test.sh           all three builds
+#   scripts/test.sh --quick   the plain build only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+build_and_test() {
+  local name=$1; shift
+  local dir="build/$name"
+  echo "== $name =="
+  cmake -S . -B "$dir" -G Ninja -DQL_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+build_and_test plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [[ ${1:-} != --quick ]]; then
+  build_and_test asan -DCMAKE_BUILD_TYPE=Debug -DQL_SANITIZE=address
+  build_and_test tsan -DCMAKE_BUILD_TYPE=Debug -DQL_SANITIZE=thread
+fi
+echo "All tests passed."
