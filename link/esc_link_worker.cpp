@@ -43,6 +43,11 @@ void ESCLink::WorkerPass() {
             m_txOffset += written;
             m_txCount -= written;
             if (m_txCount == 0) m_txOffset = 0;
+        } else if (m_mode.load() != ModeOffline) {
+            // A port that takes nothing (a removed adapter, a dead line) would keep the bytes
+            // queued for ever and the silence rule would never be looked at: look at it here,
+            // armed by the machine call that queued the bytes.
+            CheckSilence();
         }
         return;
     }

@@ -291,6 +291,18 @@ TEST_F(LinkCoreTest, WriteThatSendsNothing_LeavesTheQueueForALaterPass) {
     EXPECT_EQ(link->m_txCount, 0);
 }
 
+TEST_F(LinkCoreTest, PortThatNeverTakesTheQueue_StillGoesOfflineAfterOneSecond) {
+    auto device = ConnectCom();
+    Passes(1);  // the identity query is queued: the machine call armed the silence rule
+    device->Set(SerialFault::WriteSendsNothing);
+    const auto armed = link->m_lastRxTick;
+    clock.Set(armed + 999);
+    link->WorkerPass();
+    EXPECT_FALSE(WentOffline());
+    link->WorkerPass();
+    EXPECT_TRUE(WentOffline());
+}
+
 TEST(WorkerLoopTest, WithoutALink_EndsWithExitCodeTwo) {
     EXPECT_EQ(ESCLink::WorkerLoop(nullptr), kWorkerExitNoLink);
 }
