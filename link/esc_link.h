@@ -12,6 +12,7 @@
 #include "link/port_handle.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
+#include "platform/files.h"
 #include "platform/hid.h"
 #include "platform/io_record.h"
 #include "platform/serial.h"
@@ -84,6 +85,30 @@ public:
     void RunConnect(const std::uint8_t* byte);
     void RunQuery(const std::uint8_t* byte);
     void ShowVersion();
+
+    // --- Transfers ---------------------------------------------------------------------------
+
+    // Starts writing the image into the device; true when the download is under way.
+    bool StartDownload();
+    // Starts reading a block of device memory; true when the read is under way.
+    bool StartRead();
+    void RunWrite(const std::uint8_t* byte);
+    void RunRead(const std::uint8_t* byte);
+
+    // --- Upgrade files and the built-in image --------------------------------------------------
+
+    // Validates an upgrade file and takes its blocks as the image; true when it was loaded.
+    bool ReadUpgradeFile(platform::File* file);
+    // Loads the image built into the program.
+    void LoadBuiltInImage();
+
+    // --- Ports -------------------------------------------------------------------------------
+
+    // Fills the port combo with the serial ports and, when an adapter is found, the HID link,
+    // which it then selects.
+    void ListPorts();
+    // Makes the named port the link's port: resets the link and opens it.
+    void SelectPort(std::u16string_view name);
 
     // The name of the selected port, as held in m_portName.
     std::u16string_view PortName() const;
@@ -166,9 +191,14 @@ public:
     std::uint16_t m_blocksLeft = 0;
     std::unique_ptr<std::uint8_t[]> m_pImage;  // the block data; null while no image is held
     const std::uint8_t* m_pImageCursor = nullptr;  // next block to send, inside m_pImage
+    // The worker has taken a block from the image that the device has not yet given its verdict
+    // on; a reset puts it back, so a lost device gets it again instead of a hole in its firmware.
+    std::uint8_t m_blockInHand = 0;
 
 protected:
     platform::Clock& Clock() { return *m_pClock; }
+    // Every buffer of a transfer or an image comes from here; null when memory is short.
+    virtual std::unique_ptr<std::uint8_t[]> AllocateBuffer(std::size_t size);
 
 private:
     // What every protocol machine call does first.
@@ -191,11 +221,20 @@ private:
     void FinishWrite(std::uint32_t count);
     bool IsUsableAdapter(platform::HidDevice& device);
     void BeginRecord(std::uint8_t* destination);
+    bool ClaimLink(LinkMode target, std::uint8_t command);
+    void TakeNextBlock();
+    void BlockAccepted();
+    void BlockRefused();
+    void PutBackBlockInHand();
+    // Puts a burst into the queue after any bytes still waiting there.
+    void QueueBurst(const std::uint8_t* bytes, int count);
 
     platform::Clock* m_pClock;
     platform::SerialPortProvider* m_pSerialPorts;
     platform::HidBus* m_pHidBus;
     platform::ThreadFactory* m_pThreads;
+    platform::FileSystem* m_pFiles;
+    platform::ResourceSource* m_pResources;
 
     std::recursive_mutex m_linkLock;
     std::mutex m_threadLock;                     // guards m_hThread and m_workerId

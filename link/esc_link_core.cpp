@@ -3,12 +3,15 @@
 #include "link/link_text.h"
 
 #include <algorithm>
+#include <new>
 
 ESCLink::ESCLink() : ESCLink(platform::DefaultServices()) {}
 
 ESCLink::ESCLink(const platform::Services& services)
     : m_pClock(services.clock), m_pSerialPorts(services.serialPorts), m_pHidBus(services.hidBus),
-      m_pThreads(services.threads != nullptr ? services.threads : &platform::SystemThreads()) {
+      m_pThreads(services.threads != nullptr ? services.threads : &platform::SystemThreads()),
+      m_pFiles(services.files != nullptr ? services.files : &platform::SystemFiles()),
+      m_pResources(services.resources != nullptr ? services.resources : &platform::ProgramResources()) {
     ResetLink();
 }
 
@@ -20,6 +23,10 @@ ESCLink::~ESCLink() {
     m_pImage.reset();
     m_pImageCursor = nullptr;
     if (m_hPort.IsOpen() || m_pOverlapped) ClosePort();
+}
+
+std::unique_ptr<std::uint8_t[]> ESCLink::AllocateBuffer(std::size_t size) {
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
 }
 
 std::u16string_view ESCLink::PortName() const { return TextOf(m_portName); }
@@ -72,6 +79,7 @@ bool ESCLink::ResetLink() {
     m_firmwareVersion.fill(0);
     m_xferLength = 0;
     m_pXfer.reset();
+    PutBackBlockInHand();
     if (PortName().empty()) return false;
     SetLineLabel(u"Off-line");
     SetInfoText(u"Waiting... please connect then power on ESC.");

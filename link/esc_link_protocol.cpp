@@ -15,7 +15,11 @@ void ESCLink::DispatchReceived(const std::uint8_t* bytes, int count) {
                 RunQuery(&bytes[i]);
                 break;
             case ModeRead:
+                RunRead(&bytes[i]);
+                break;
             case ModeWrite:
+                RunWrite(&bytes[i]);
+                break;
             case ModeOffline:
             case ModeReady:
                 break;

@@ -76,6 +76,10 @@ void ESCLink::IdlePass() {
         RunQuery(nullptr);
         return;
     }
+    if (m_blocksLeft > 0) {
+        TakeNextBlock();
+        return;
+    }
     if (platform::TicksSince(m_lastIoTick, Clock().TickCount()) > kKeepAliveIdleMs) {
         m_step = QueryStart;
         m_mode = ModeKeepAlive;

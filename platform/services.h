@@ -2,7 +2,9 @@
 #pragma once
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/hid.h"
+#include "platform/resources.h"
 #include "platform/serial.h"
 #include "platform/thread.h"
 
@@ -12,10 +14,13 @@ struct Services {
     Clock* clock = nullptr;
     SerialPortProvider* serialPorts = nullptr;
     HidBus* hidBus = nullptr;
-    ThreadFactory* threads = nullptr;  // null: real threads
+    ThreadFactory* threads = nullptr;      // null: real threads
+    FileSystem* files = nullptr;           // null: the machine's files
+    ResourceSource* resources = nullptr;   // null: the program's own resources
 };
 
-// The backend's own services: the system clock, the machine's serial ports and HID bus.
+// The backend's own services: the system clock, the machine's serial ports, HID bus and files,
+// real threads and the program's resources.
 Services DefaultServices();
 
 }  // namespace platform

@@ -15,6 +15,8 @@ Services DefaultServices() {
         .serialPorts = &serialPorts,
         .hidBus = &hidBus,
         .threads = &SystemThreads(),
+        .files = &SystemFiles(),
+        .resources = &ProgramResources(),
     };
 }
 

@@ -1,0 +1,140 @@
+// The image built into the program: the embedded resource itself, and its loading through a
+// temporary file beside the executable (or straight from memory when that file cannot be made).
+#include "platform/files.h"
+#include "platform/resources.h"
+#include "platform/text.h"
+#include "platform/sim/fake_files.h"
+#include "support/link_fixture.h"
+
+#include <gmock/gmock.h>
+
+#include <filesystem>
+
+using namespace testing_support;
+using platform::sim::FileFault;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr char16_t kTempPath[] = u"/opt/quelolink/bin/Korva_PCU_A16.qfu";
+
+Bytes EmbeddedImage() {
+    auto resource = platform::ProgramResources().Find(u"FW", 136);
+    return resource ? Bytes(resource->begin(), resource->end()) : Bytes{};
+}
+
+TEST(EmbeddedResourcesTest, FirmwareResourceIsTheBuiltInImage) {
+    const auto image = EmbeddedImage();
+    ASSERT_EQ(image.size(), 2589u);
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 9), Bytes({0x04, 0x02, 0x09, 0x00, 0x10, 0x34, 0x10, 0x02, 0x05}));
+    EXPECT_FALSE(platform::ProgramResources().Find(u"FW", 137));
+    EXPECT_FALSE(platform::ProgramResources().Find(u"PNG", 136));
+}
+
+class BuiltInImageTest : public LinkFixture {
+protected:
+    BuiltInImageTest() : fixtureLink(MakeLink()) { AttachTo(*fixtureLink); }
+
+    std::unique_ptr<ESCLink> MakeLink() {
+        resources.Put(u"FW", 136, EmbeddedImage());
+        platform::Services services{&clock, &serial, &hid, &threads, &files, &resources};
+        return std::make_unique<ESCLink>(services);
+    }
+    void AttachTo(ESCLink& target) {
+        target.m_pStatusLog = &statusLog;
+        target.m_hMainWnd = &window;
+    }
+
+    platform::sim::FakeFileSystem files;
+    platform::sim::FakeResources resources;
+    std::unique_ptr<ESCLink> fixtureLink;
+};
+
+TEST_F(BuiltInImageTest, LoadsFiveBlocksThroughATemporaryFileThatIsGoneAfterwards) {
+    fixtureLink->LoadBuiltInImage();
+    EXPECT_EQ(fixtureLink->m_blockSize, 516);
+    EXPECT_EQ(fixtureLink->m_imageLength, 2580);
+    EXPECT_THAT(statusLog.Lines(), ElementsAre(u"Upgrade file selected."));
+    EXPECT_THAT(files.Journal(), ElementsAre(std::u16string(u"create ") + kTempPath,
+                                             std::u16string(u"open ") + kTempPath,
+                                             std::u16string(u"delete ") + kTempPath));
+    EXPECT_FALSE(files.Exists(kTempPath));
+    const auto image = EmbeddedImage();
+    EXPECT_EQ(Bytes(fixtureLink->m_pImage.get(), fixtureLink->m_pImage.get() + 2580), Bytes(image.begin() + 9, image.end()));
+}
+
+TEST_F(BuiltInImageTest, DirectoryNotWritable_LoadsTheImageFromTheProgramItself) {
+    for (auto fault : {FileFault::CreateFails, FileFault::WriteFails}) {
+        platform::sim::FakeFileSystem readOnly;
+        readOnly.Set(fault);
+        readOnly.Put(kTempPath, {0x04, 0x00, 0x04, 0x00, 1, 2, 3, 4});  // a stale file of that name
+        platform::Services services{&clock, &serial, &hid, &threads, &readOnly, &resources};
+        ESCLink link(services);
+        link.LoadBuiltInImage();
+        EXPECT_EQ(link.m_blockSize, 516);
+        EXPECT_EQ(link.m_imageLength, 2580);
+    }
+}
+
+TEST_F(BuiltInImageTest, ResourceMissing_LoadsAFileOfThatNameIfThereIsOne) {
+    platform::sim::FakeResources none;
+    files.Put(kTempPath, {0x04, 0x00, 0x04, 0x00, 1, 2, 3, 4});
+    platform::Services services{&clock, &serial, &hid, &threads, &files, &none};
+    ESCLink link(services);
+    link.LoadBuiltInImage();
+    EXPECT_EQ(link.m_blockSize, 4);
+    EXPECT_EQ(link.m_imageLength, 4);
+    EXPECT_FALSE(files.Exists(kTempPath));  // its deletion is attempted as always
+}
+
+TEST_F(BuiltInImageTest, NothingReadable_LeavesNoImageAndLogsNothing) {
+    platform::sim::FakeResources none;
+    platform::Services services{&clock, &serial, &hid, &threads, &files, &none};
+    ESCLink link(services);
+    link.m_pStatusLog = &statusLog;
+    link.LoadBuiltInImage();
+    EXPECT_EQ(link.m_pImage, nullptr);
+    EXPECT_THAT(statusLog.Lines(), IsEmpty());
+}
+
+TEST_F(BuiltInImageTest, ExecutableWithoutDirectory_PutsTheFileBesideIt) {
+    platform::sim::FakeFileSystem bare(u"quelolink");
+    platform::Services services{&clock, &serial, &hid, &threads, &bare, &resources};
+    ESCLink link(services);
+    link.LoadBuiltInImage();
+    EXPECT_EQ(bare.Journal().front(), u"create quelolink/Korva_PCU_A16.qfu");
+}
+
+TEST(SystemFilesTest, CreateReadSizeDeleteAndExclusiveWriting) {
+    auto& files = platform::SystemFiles();
+    const auto dir = std::filesystem::temp_directory_path() / ("ql-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(&files)));
+    std::filesystem::create_directories(dir);
+    const auto path = platform::FromUtf8((dir / "image.qfu").string());
+    {
+        auto out = files.CreateForWriting(path);
+        ASSERT_NE(out, nullptr);
+        EXPECT_EQ(files.CreateForWriting(path), nullptr) << "writing is not shared";
+        const Bytes data = {1, 2, 3, 4, 5};
+        EXPECT_EQ(out->Write(data.data(), 5), 5u);
+    }
+    {
+        auto in = files.OpenForReading(path);
+        ASSERT_NE(in, nullptr);
+        auto second = files.OpenForReading(path);
+        EXPECT_NE(second, nullptr) << "reading is shared";
+        std::uint64_t size = 0;
+        EXPECT_TRUE(in->Size(size));
+        EXPECT_EQ(size, 5u);
+        Bytes back(8);
+        EXPECT_EQ(in->Read(back.data(), 8), 5u);
+        EXPECT_EQ(Bytes(back.begin(), back.begin() + 5), Bytes({1, 2, 3, 4, 5}));
+    }
+    EXPECT_TRUE(files.Delete(path));
+    EXPECT_EQ(files.OpenForReading(path), nullptr);
+    EXPECT_FALSE(files.Delete(path));
+    std::filesystem::remove_all(dir);
+    EXPECT_TRUE(std::filesystem::exists(platform::ToUtf8(files.ModulePath())));
+}
+
+}  // namespace
