@@ -15,15 +15,19 @@ bool ESCLink::ClaimLink(LinkMode target, std::uint8_t command) {
         } else if (now - start > kClaimLimitMs) {
             return false;
         }
-        // Taken only from ModeReady, in one step, so the worker cannot start other work
-        // between the test and the change.
-        auto expected = ModeReady;
-        if (m_mode.compare_exchange_strong(expected, target)) break;
+        {
+            // Taken only from ModeReady, in one step, and between two worker passes: a pass may
+            // go through ModeReady on its way elsewhere (a device dropped at the end of its
+            // query), and that passing state must not be claimed.
+            std::lock_guard guard(m_linkLock);
+            auto expected = ModeReady;
+            if (m_mode.compare_exchange_strong(expected, target)) {
+                m_command = command;
+                return true;
+            }
+        }
         Clock().Sleep(kClaimPollMs);
     }
-    std::lock_guard guard(m_linkLock);
-    m_command = command;
-    return true;
 }
 
 bool ESCLink::StartDownload() {
