@@ -1,63 +1,88 @@
-// An in-memory file system with named failure switches, and a fake resource table.
+// An in-memory file system with named failure switches and a record of what was done to it.
 #pragma once
 
 #include "platform/files.h"
-#include "platform/resources.h"
+// Tests of the built-in image fake both the files and the resources; this header brings both.
+#include "platform/sim/fake_resources.h"
 
 #include <cstdint>
-#include <map>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace platform::sim {
 
+// What can go wrong with the fake files; each is a switch for every path or for one path.
 enum class FileFault : std::uint8_t {
-    CreateFails,  // no file can be created
-    WriteFails,   // writes write nothing
-    OpenFails,    // no file can be opened for reading
-    ReadShort,    // every read returns at most half of what it asked for
-    DeleteFails,
+    CreateFails,  // CreateForWriting gives no file, and an existing file keeps its bytes
+    WriteFails,   // a write writes nothing
+    WriteShort,   // a write writes half of its bytes (rounded down)
+    OpenFails,    // OpenForReading gives no file
+    SizeFails,    // Size reports a failure
+    ReadShort,    // a read gives half of what it would give otherwise (rounded down)
+    DeleteFails,  // Delete fails and the file stays
 };
 
+enum class FileOperation : std::uint8_t { Create, Open, Delete };
+
+// One call of CreateForWriting, OpenForReading or Delete, whether it worked or not.
+struct FileEvent {
+    FileOperation operation;
+    std::u16string path;
+    bool succeeded;
+    friend bool operator==(const FileEvent&, const FileEvent&) = default;
+};
+
+// Paths are compared as they are given (no directories, no case folding). A file created for
+// writing is not shared: while it is open, no one else can create or open it. Files opened for
+// reading share the file with each other but keep it from being created. Deleting an open file
+// works, as on POSIX: the open file keeps its bytes, the name is gone.
 class FakeFileSystem final : public FileSystem {
 public:
-    explicit FakeFileSystem(std::u16string modulePath = u"/opt/quelolink/bin/quelolink", char16_t separator = u'/')
-        : m_modulePath(std::move(modulePath)), m_separator(separator) {}
+    explicit FakeFileSystem(std::u16string modulePath = u"/opt/quelolink/bin/quelolink", char16_t separator = u'/');
+    ~FakeFileSystem() override;
+    FakeFileSystem(const FakeFileSystem&) = delete;
+    FakeFileSystem& operator=(const FakeFileSystem&) = delete;
 
+    void SetModulePath(std::u16string path);
+    void SetPathSeparator(char16_t separator);
+
+    // Switches a fault for every path.
     void Set(FileFault fault, bool on = true);
-    void Put(const std::u16string& path, std::vector<std::uint8_t> bytes);
-    std::optional<std::vector<std::uint8_t>> Get(const std::u16string& path) const;
-    bool Exists(const std::u16string& path) const;
-    // What was done, in order: "create <path>", "open <path>", "delete <path>".
-    std::vector<std::u16string> Journal() const;
+    // Switches a fault for one path only (a name of its own: a path would convert to the bool).
+    void SetForPath(FileFault fault, std::u16string_view path, bool on = true);
 
-    std::u16string ModulePath() override { return m_modulePath; }
-    char16_t PathSeparator() const override { return m_separator; }
+    // Makes a file of these bytes, replacing one of that name.
+    void Put(std::u16string_view path, std::vector<std::uint8_t> bytes);
+    std::optional<std::vector<std::uint8_t>> Get(std::u16string_view path) const;
+    bool Exists(std::u16string_view path) const;
+    // Files handed out and not yet closed.
+    int OpenFiles() const;
+
+    // Every create, open and delete, in order.
+    std::vector<FileEvent> Events() const;
+    // The same as text: "create <path>", "open <path>", "delete <path>".
+    std::vector<std::u16string> Journal() const;
+    // The paths of one kind of call, in order, whether it worked or not.
+    std::vector<std::u16string> Created() const;
+    std::vector<std::u16string> Opened() const;
+    std::vector<std::u16string> Deleted() const;
+
+    std::u16string ModulePath() override;
+    char16_t PathSeparator() const override;
     std::unique_ptr<File> CreateForWriting(std::u16string_view path) override;
     std::unique_ptr<File> OpenForReading(std::u16string_view path) override;
     bool Delete(std::u16string_view path) override;
 
 private:
     friend class FakeFile;
-    bool Has(FileFault fault) const;  // lock held
+    struct Entry;
+    struct State;
 
-    std::u16string m_modulePath;
-    char16_t m_separator;
-    mutable std::mutex m_lock;
-    std::uint32_t m_faults = 0;
-    std::map<std::u16string, std::vector<std::uint8_t>> m_files;
-    std::vector<std::u16string> m_journal;
-};
+    std::vector<std::u16string> PathsOf(FileOperation operation) const;
 
-class FakeResources final : public ResourceSource {
-public:
-    void Put(std::u16string type, std::uint16_t id, std::vector<std::uint8_t> bytes);
-    std::optional<std::span<const std::uint8_t>> Find(std::u16string_view type, std::uint16_t id) override;
-
-private:
-    std::map<std::pair<std::u16string, std::uint16_t>, std::vector<std::uint8_t>> m_resources;
+    std::shared_ptr<State> m_state;
 };
 
 }  // namespace platform::sim

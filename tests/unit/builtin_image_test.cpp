@@ -1,14 +1,11 @@
-// The image built into the program: the embedded resource itself, and its loading through a
-// temporary file beside the executable (or straight from memory when that file cannot be made).
-#include "platform/files.h"
+// Loading the image built into the program through a temporary file beside the executable, or
+// straight from memory when that file cannot be made.
 #include "platform/resources.h"
-#include "platform/text.h"
 #include "platform/sim/fake_files.h"
+#include "platform/sim/fake_resources.h"
 #include "support/link_fixture.h"
 
 #include <gmock/gmock.h>
-
-#include <filesystem>
 
 using namespace testing_support;
 using platform::sim::FileFault;
@@ -22,14 +19,6 @@ constexpr char16_t kTempPath[] = u"/opt/quelolink/bin/Korva_PCU_A16.qfu";
 Bytes EmbeddedImage() {
     auto resource = platform::ProgramResources().Find(u"FW", 136);
     return resource ? Bytes(resource->begin(), resource->end()) : Bytes{};
-}
-
-TEST(EmbeddedResourcesTest, FirmwareResourceIsTheBuiltInImage) {
-    const auto image = EmbeddedImage();
-    ASSERT_EQ(image.size(), 2589u);
-    EXPECT_EQ(Bytes(image.begin(), image.begin() + 9), Bytes({0x04, 0x02, 0x09, 0x00, 0x10, 0x34, 0x10, 0x02, 0x05}));
-    EXPECT_FALSE(platform::ProgramResources().Find(u"FW", 137));
-    EXPECT_FALSE(platform::ProgramResources().Find(u"PNG", 136));
 }
 
 class BuiltInImageTest : public LinkFixture {
@@ -104,37 +93,6 @@ TEST_F(BuiltInImageTest, ExecutableWithoutDirectory_PutsTheFileBesideIt) {
     ESCLink link(services);
     link.LoadBuiltInImage();
     EXPECT_EQ(bare.Journal().front(), u"create quelolink/Korva_PCU_A16.qfu");
-}
-
-TEST(SystemFilesTest, CreateReadSizeDeleteAndExclusiveWriting) {
-    auto& files = platform::SystemFiles();
-    const auto dir = std::filesystem::temp_directory_path() / ("ql-files-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + std::to_string(reinterpret_cast<std::uintptr_t>(&files)));
-    std::filesystem::create_directories(dir);
-    const auto path = platform::FromUtf8((dir / "image.qfu").string());
-    {
-        auto out = files.CreateForWriting(path);
-        ASSERT_NE(out, nullptr);
-        EXPECT_EQ(files.CreateForWriting(path), nullptr) << "writing is not shared";
-        const Bytes data = {1, 2, 3, 4, 5};
-        EXPECT_EQ(out->Write(data.data(), 5), 5u);
-    }
-    {
-        auto in = files.OpenForReading(path);
-        ASSERT_NE(in, nullptr);
-        auto second = files.OpenForReading(path);
-        EXPECT_NE(second, nullptr) << "reading is shared";
-        std::uint64_t size = 0;
-        EXPECT_TRUE(in->Size(size));
-        EXPECT_EQ(size, 5u);
-        Bytes back(8);
-        EXPECT_EQ(in->Read(back.data(), 8), 5u);
-        EXPECT_EQ(Bytes(back.begin(), back.begin() + 5), Bytes({1, 2, 3, 4, 5}));
-    }
-    EXPECT_TRUE(files.Delete(path));
-    EXPECT_EQ(files.OpenForReading(path), nullptr);
-    EXPECT_FALSE(files.Delete(path));
-    std::filesystem::remove_all(dir);
-    EXPECT_TRUE(std::filesystem::exists(platform::ToUtf8(files.ModulePath())));
 }
 
 }  // namespace
