@@ -7,6 +7,10 @@ packages=(
   build-essential cmake ninja-build pkg-config   # the build
   googletest libgtest-dev libgmock-dev           # the tests
   libhidapi-dev                                  # HID link adapters (hidraw)
+  libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev  # the window
+  libfontconfig-dev fonts-liberation             # fonts by name; the Arial.ttf copy
+  xvfb xauth xdotool openbox x11-utils           # the window test under a virtual display
+  imagemagick                                    # screenshots and pixels in that test
 )
 
 missing=()

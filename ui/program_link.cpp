@@ -1,0 +1,3 @@
+#include "ui/program_link.h"
+
+ESCLink* theLink = nullptr;
