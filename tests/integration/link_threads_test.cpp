@@ -74,13 +74,8 @@ TEST(LinkThreadsTest, StopWhileReopeningALostAdapter_EndsWithoutWaitingOutTheAtt
     ThreadedLink fixture;
     auto plugged = fixture.hid.Add(u"/dev/hidraw0");
     plugged->AttachPeer(&adapter);
-    fixture.Name(u"USB0", true);
     auto& link = *fixture.link;
-    link.ResetLink();
-    ASSERT_TRUE(link.OpenPort());
-    link.m_hidReportId = HidReportSetup;  // the adapter's set-up byte, as the port selection queues it
-    link.m_txBuffer[0] = CodeHidSetup;
-    link.m_txCount = 1;
+    link.SelectPort(u"USB0");  // opens the adapter and queues its set-up byte
     ASSERT_TRUE(WaitFor([&] { return adapter.SetUp(); }));
     device.PowerOn(platform::SystemClock().TickCount());
     ASSERT_TRUE(WaitFor([&] { return fixture.lineLabel.GetWindowText() == u"On-line"; }));
