@@ -1,6 +1,7 @@
 // The qlflash program as a user runs it: on the emulated PCU behind its virtual HID link
 // adapter (--simulate), against the emulator program on a pseudo-terminal, and with bad command
 // lines and bad files. Its output is read through pipes; every wait has a generous limit.
+#include "support/captured_text.h"
 #include "support/emulator_process.h"
 
 #include <gtest/gtest.h>
@@ -27,15 +28,6 @@ struct ProgramRun {
     std::string output;
     std::string errors;
 };
-
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
 
 // True when `expected` appear among the output's lines in this order (others may come between).
 bool InOrder(const std::string& output, const std::vector<std::string>& expected) {

@@ -1,6 +1,8 @@
 // qlflash's output: lines on the output stream, the progress bar on the error stream.
 #include "tools/qlflash/console.h"
 
+#include "support/captured_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,28 +12,17 @@
 namespace qlflash {
 namespace {
 
-std::string Contents(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
-    return text;
-}
+using testing_support::Contents;
 
 class QlflashConsoleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        output = std::tmpfile();
-        errors = std::tmpfile();
         ASSERT_NE(output, nullptr);
         ASSERT_NE(errors, nullptr);
     }
-    void TearDown() override {
-        if (output != nullptr) std::fclose(output);
-        if (errors != nullptr) std::fclose(errors);
-    }
-    std::FILE* output = nullptr;
-    std::FILE* errors = nullptr;
+    testing_support::CapturedStreams streams;
+    std::FILE* output = streams.output;
+    std::FILE* errors = streams.errors;
 };
 
 TEST(QlflashProgressBarTest, Text_FillsInProportionAndClampsOutOfRangePositions) {

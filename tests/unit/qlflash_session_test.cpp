@@ -11,6 +11,7 @@
 #include "platform/sim/fake_serial.h"
 #include "platform/sim/held_threads.h"
 #include "platform/sim/manual_clock.h"
+#include "support/captured_text.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,8 @@ namespace qlflash {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using testing_support::Contents;
+using testing_support::LinesOf;
 
 constexpr std::uint16_t kBlockSize = 64;
 constexpr int kBlocks = 3;
@@ -35,23 +38,6 @@ Bytes ThreeBlockFile() {
     Bytes file{0x40, 0x00, 0x04, 0x00};
     for (int i = 0; i < kBlocks * kBlockSize; ++i) file.push_back(static_cast<std::uint8_t>(i * 7 + 3));
     return file;
-}
-
-std::string Contents(std::FILE* file) {
-    std::fflush(file);
-    std::rewind(file);
-    std::string text;
-    for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) text += static_cast<char>(c);
-    return text;
-}
-
-std::vector<std::string> LinesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
 }
 
 // True when `expected` appear in `lines` in this order (others may come between).
@@ -74,8 +60,6 @@ emulator::PcuConfig DeviceConfig() {
 class QlflashSessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        output = std::tmpfile();
-        errors = std::tmpfile();
         ASSERT_NE(output, nullptr);
         ASSERT_NE(errors, nullptr);
         console = std::make_unique<Console>(output, errors, true);
@@ -83,8 +67,6 @@ protected:
     void TearDown() override {
         if (link) link->SetWorkerRunning(false);
         link.reset();
-        if (output != nullptr) std::fclose(output);
-        if (errors != nullptr) std::fclose(errors);
     }
 
     // The device behind an adapter on the bus, and a link with the three-block image.
@@ -139,8 +121,9 @@ protected:
     std::unique_ptr<emulator::Pcu> device;
     std::unique_ptr<emulator::HidLinkAdapter> adapter;
     LinkControls controls;
-    std::FILE* output = nullptr;
-    std::FILE* errors = nullptr;
+    testing_support::CapturedStreams streams;
+    std::FILE* output = streams.output;
+    std::FILE* errors = streams.errors;
     std::unique_ptr<Console> console;
     std::unique_ptr<ESCLink> link;
     bool powerOnInSession = true;
