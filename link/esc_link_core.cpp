@@ -74,7 +74,7 @@ bool ESCLink::ResetLink() {
     m_pauseAfterWrite = 0;
     m_echoCancel = 0;
     m_echoPending = 0;
-    m_retriesLeft = 3;
+    m_retriesLeft = kBlockRetries;
     m_deviceSignature.fill(0);
     m_firmwareVersion.fill(0);
     m_xferLength = 0;

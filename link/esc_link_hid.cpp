@@ -72,9 +72,9 @@ std::uint32_t ESCLink::WriteHidPort(const std::uint8_t* bytes) {
     auto* report = m_pOutputReport.get();
     std::memset(report, 0, m_outputReportLength);
     report[0] = m_hidReportId;
-    const int payload = std::min({m_outputReportLength - 2, static_cast<int>(m_txCount), kMaxReportPayload});
+    const int payload = std::min({m_outputReportLength - kReportHeaderLength, static_cast<int>(m_txCount), kMaxReportPayload});
     report[1] = static_cast<std::uint8_t>(payload);
-    std::memcpy(report + 2, bytes, static_cast<std::size_t>(payload));
+    std::memcpy(report + kReportHeaderLength, bytes, static_cast<std::size_t>(payload));
     auto count = m_hPort.hid->WriteReport(*m_pOverlapped, report, m_outputReportLength, kHidWriteWaitMs);
     if (count == 0) return 0;
     // The system reports the whole report; the queue lost only the payload.
@@ -93,8 +93,8 @@ std::uint32_t ESCLink::ReadHidPort(std::uint8_t* buffer) {
         result = 0;
     } else if (buffer[0] == HidReportInput) {
         // A length byte that claims more than the report holds delivers only what it holds.
-        result = std::min<std::uint32_t>(buffer[1], count - 2);
-        if (result != 0) std::memmove(buffer, buffer + 2, result);
+        result = std::min<std::uint32_t>(buffer[1], count - kReportHeaderLength);
+        if (result != 0) std::memmove(buffer, buffer + kReportHeaderLength, result);
     }
     m_lastIoTick = Clock().TickCount();
     return result;

@@ -42,7 +42,7 @@ bool ESCLink::StartDownload() {
     }
     std::lock_guard guard(m_linkLock);
     AppendStatus(u"Writing...", m_pStatusLog);
-    m_retriesLeft = 3;
+    m_retriesLeft = kBlockRetries;
     m_pImageCursor = m_pImage.get();
     m_blockInHand = 0;
     m_command = CmdWrite;
@@ -107,7 +107,7 @@ void ESCLink::RunWrite(const std::uint8_t* byte) {
                 break;
             }
             m_xferIndex = 0;
-            m_xferLength = 3;
+            m_xferLength = kWriteHeaderLength;
             m_pXfer[0] = CmdWrite;
             QueueByte(CodeOpenWrite);
             m_step = WriteHeader;
@@ -122,14 +122,14 @@ void ESCLink::RunWrite(const std::uint8_t* byte) {
             QueueByte(m_pXfer[static_cast<std::size_t>(m_xferIndex)]);
             m_xferIndex += 1;
             if (m_xferIndex == m_xferLength) {
-                m_xferLength = m_blockSize - 2;
+                m_xferLength = m_blockSize - kBlockHeaderBytes;
                 m_step = WriteBody;
             }
             break;
         case WriteBody:
             if (byte == nullptr) break;
             if (m_rxByte == CodeAck) {
-                if (m_pXfer) QueueBurst(m_pXfer.get() + 3, m_blockSize - 2);
+                if (m_pXfer) QueueBurst(m_pXfer.get() + kWriteHeaderLength, m_blockSize - kBlockHeaderBytes);
             } else if (m_rxByte == CodeBlockDone) {
                 BlockAccepted();
             } else if (m_rxByte == CodeBlockError) {
@@ -144,7 +144,7 @@ void ESCLink::RunWrite(const std::uint8_t* byte) {
 void ESCLink::BlockAccepted() {
     m_mode = ModeReady;
     m_blockInHand = 0;
-    m_retriesLeft = 3;
+    m_retriesLeft = kBlockRetries;
     if (m_pProgress != nullptr) m_pProgress->SetPos(m_imageLength / m_blockSize - m_blocksLeft);
     if (m_blocksLeft == 0) {
         if (m_pUpdateButton != nullptr) m_pUpdateButton->SetWindowText(u"Exit");
@@ -200,7 +200,7 @@ void ESCLink::RunRead(const std::uint8_t* byte) {
                 m_xferIndex += 1;
             } else if (m_xferIndex == 4) {
                 m_params[4] = m_rxByte;
-                m_xferLength = m_params[3] * 256 + m_params[4];
+                m_xferLength = (m_params[3] << 8) | m_params[4];  // high byte first
                 m_pXfer = AllocateBuffer(static_cast<std::size_t>(m_xferLength));
                 if (!m_pXfer) {
                     m_mode = ModeReady;  // no room for the data: the read ends, nothing stored

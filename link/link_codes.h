@@ -86,6 +86,10 @@ inline constexpr int kMaxHidInterfaces = 64;
 inline constexpr int kMinOutputReportLength = 3;    // report ID, length byte, one payload byte
 inline constexpr int kMaxReportPayload = 255;       // what the length byte can state
 inline constexpr int kRecordLength = 3;             // code byte and two data bytes
+inline constexpr int kReportHeaderLength = 2;       // a HID report's ID and length bytes
+inline constexpr int kWriteHeaderLength = 3;        // the write command and block bytes 0 and 1
+inline constexpr int kBlockHeaderBytes = 2;         // block bytes sent one at a time, before the body
+inline constexpr int kBlockRetries = 3;             // sends of a refused block after the first
 
 // Time limits and pauses, in milliseconds.
 inline constexpr std::uint32_t kPassSleepMs = 1;          // every worker pass starts with it
