@@ -40,7 +40,7 @@ TEST(ProgramResourcesTest, FirmwareImage_IsTheCommittedFileByteForByte) {
     ASSERT_EQ(image.size(), 2589u);
     // Block size 516, header length 9, the five further header bytes.
     EXPECT_EQ(Bytes(image.begin(), image.begin() + 9), Bytes({0x04, 0x02, 0x09, 0x00, 0x10, 0x34, 0x10, 0x02, 0x05}));
-    const auto committed = FileBytes(std::filesystem::path(QL_FIXTURE_DIR) / ".." / ".." / "res" / "Korva_PCU_A16.qfu");
+    const auto committed = FileBytes(std::filesystem::path(QL_SOURCE_DIR) / "res" / "Korva_PCU_A16.qfu");
     EXPECT_EQ(image, committed);
 }
 
