@@ -19,8 +19,21 @@ struct Services {
     ResourceSource* resources = nullptr;   // null: the program's own resources
 };
 
+// The machine's serial ports and HID bus, as the backend finds them.
+SerialPortProvider& SystemSerialPorts();
+HidBus& SystemHidBus();
+
 // The backend's own services: the system clock, the machine's serial ports, HID bus and files,
 // real threads and the program's resources.
-Services DefaultServices();
+inline Services DefaultServices() {
+    return Services{
+        .clock = &SystemClock(),
+        .serialPorts = &SystemSerialPorts(),
+        .hidBus = &SystemHidBus(),
+        .threads = &SystemThreads(),
+        .files = &SystemFiles(),
+        .resources = &ProgramResources(),
+    };
+}
 
 }  // namespace platform

@@ -1,5 +1,4 @@
-// The services of this machine: monotonic clock, termios serial ports, hidraw HID devices,
-// real threads.
+// The machine's termios serial ports and hidraw HID devices, one of each for the process.
 #include "platform/services.h"
 
 #include "platform/posix/hid_device.h"
@@ -7,17 +6,14 @@
 
 namespace platform {
 
-Services DefaultServices() {
+SerialPortProvider& SystemSerialPorts() {
     static posix::PosixSerialPortProvider serialPorts;
+    return serialPorts;
+}
+
+HidBus& SystemHidBus() {
     static posix::PosixHidBus hidBus;
-    return Services{
-        .clock = &SystemClock(),
-        .serialPorts = &serialPorts,
-        .hidBus = &hidBus,
-        .threads = &SystemThreads(),
-        .files = &SystemFiles(),
-        .resources = &ProgramResources(),
-    };
+    return hidBus;
 }
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-// The services of this machine: GetTickCount, COM ports, the HID class devices, real threads.
+// The machine's COM ports and the HID class devices, one of each for the process.
 #include "platform/services.h"
 
 #include "platform/win32/hid_device.h"
@@ -6,17 +6,14 @@
 
 namespace platform {
 
-Services DefaultServices() {
+SerialPortProvider& SystemSerialPorts() {
     static win32::Win32SerialPortProvider serialPorts;
+    return serialPorts;
+}
+
+HidBus& SystemHidBus() {
     static win32::Win32HidBus hidBus;
-    return Services{
-        .clock = &SystemClock(),
-        .serialPorts = &serialPorts,
-        .hidBus = &hidBus,
-        .threads = &SystemThreads(),
-        .files = &SystemFiles(),
-        .resources = &ProgramResources(),
-    };
+    return hidBus;
 }
 
 }  // namespace platform
