@@ -44,6 +44,21 @@ TEST(ProgramResourcesTest, FirmwareImage_IsTheCommittedFileByteForByte) {
     EXPECT_EQ(image, committed);
 }
 
+TEST(ProgramResourcesTest, SkinImagesAndIcon_AreThePngFilesOfTheSkin) {
+    const Bytes pngSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    for (std::uint16_t id = 141; id <= 156; ++id) {
+        const auto found = platform::ProgramResources().Find(u"PNG", id);
+        ASSERT_TRUE(found.has_value()) << id;
+        ASSERT_GT(found->size(), pngSignature.size()) << id;
+        EXPECT_EQ(Bytes(found->begin(), found->begin() + 8), pngSignature) << id;
+    }
+    // The icon is the 32 x 32 image (on Windows, the one taken from the icon group).
+    const auto icon = platform::ProgramResources().Find(u"ICON", 131);
+    ASSERT_TRUE(icon.has_value());
+    EXPECT_EQ(Bytes(icon->begin(), icon->end()),
+              FileBytes(std::filesystem::path(QL_SOURCE_DIR) / "res" / "skin" / "131_icon_32.png"));
+}
+
 TEST(ProgramResourcesTest, OtherTypeOrNumber_IsNotFound) {
     struct Lookup {
         std::u16string_view type;
@@ -52,6 +67,7 @@ TEST(ProgramResourcesTest, OtherTypeOrNumber_IsNotFound) {
     const Lookup absent[] = {
         {u"FW", 137}, {u"FW", 135}, {u"FW", 0}, {u"PNG", 136}, {u"fw", 136},
         {u"F", 136},  {u"FWX", 136}, {u"", 136}, {std::u16string_view(u"FW\0", 3), 136},
+        {u"Png", 141}, {u"ICON", 132}, {u"icon", 131},
     };
     for (const Lookup& lookup : absent) {
         EXPECT_FALSE(platform::ProgramResources().Find(lookup.type, lookup.id).has_value())

@@ -1,3 +1,4 @@
+// Worker threads on std::thread (POSIX threads underneath).
 #include "platform/thread.h"
 
 #include <atomic>
