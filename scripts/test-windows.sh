@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Cross-builds QueloLink for 64-bit Windows (mingw-w64, warnings are errors) into build/win64
-# and runs the unit tests through Wine with ctest. The Wine prefix is a fresh one in /tmp.
-#   scripts/test-windows.sh            install the tools, build, test
-#   scripts/test-windows.sh --no-install   skip the package installation
+# and tests it under Wine: the unit tests, the machine's HID devices, a whole update through a
+# COM port that is the device emulator's pseudo-terminal, and the window under Xvfb. Ends with
+# the zip package (build/win64/QueloLink-<version>-win64.zip). The Wine prefix is our own in /tmp.
+#   scripts/test-windows.sh                the packages, the build, every test, the zip
+#   scripts/test-windows.sh --no-install   without installing packages
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 if [[ ${1:-} != --no-install ]]; then
+  bash scripts/install-deps.sh
   packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev wine wine64 fonts-wine)
   missing=()
   for package in "${packages[@]}"; do
@@ -16,6 +19,17 @@ if [[ ${1:-} != --no-install ]]; then
     apt-get update
     DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
   fi
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# The device emulator is a Linux program on a pseudo-terminal; the Linux build has it.
+native=build/plain
+emulator=$PWD/$native/emulator/ql-pcu-emulator
+if [[ ! -x $emulator ]]; then
+  echo "== the emulator, natively =="
+  cmake -S . -B "$native" -G Ninja -DQL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$native" -j "$jobs" --target ql-pcu-emulator
 fi
 
 # A prefix of our own, without Mono and Gecko, no crash dialogs, Wine's messages off.
@@ -35,12 +49,23 @@ wineserver -p 2>/dev/null || true
 # The first program in a new prefix waits for its set-up to settle; the test discovery at
 # build time has a time limit, so that wait is taken here.
 timeout 300 wine cmd /c exit >/dev/null 2>&1 || true
-trap 'wineserver -k || true' EXIT
+trap 'wineserver -k 2>/dev/null || true' EXIT
 
-jobs=$(nproc 2>/dev/null || echo 2)
 dir=build/win64
 echo "== win64 =="
 cmake -S . -B "$dir" -G Ninja -DQL_WERROR=ON -DQL_BUILD_GUI=OFF \
-  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQL_NATIVE_EMULATOR="$emulator" >/dev/null
 cmake --build "$dir" -j "$jobs"
-ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300 -L unit
+ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+
+echo "== win64 package =="
+(cd "$dir" && cpack >/dev/null)
+package=$(ls "$dir"/QueloLink-*-win64.zip)
+listing=$(cmake -E tar tf "$package")
+for file in qlflash.exe README.md; do
+  grep -q "/$file\$" <<<"$listing" || { echo "$package lacks $file" >&2; exit 1; }
+done
+echo "$package:"
+echo "$listing"
+echo "Windows build: all tests passed."

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds QueloLink and runs every test: once plainly (warnings are errors), once under
-# AddressSanitizer with UndefinedBehaviorSanitizer, and once under ThreadSanitizer.
-# Any failure or sanitizer report fails the run.
-#   scripts/test.sh           all three builds
-#   scripts/test.sh --quick   the plain build only
+# AddressSanitizer with UndefinedBehaviorSanitizer, once under ThreadSanitizer, and then the
+# Windows build under Wine (scripts/test-windows.sh). Any failure or sanitizer report fails the run.
+#   scripts/test.sh           all four builds
+#   scripts/test.sh --quick   the plain Linux build only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,5 +32,7 @@ if [[ ${1:-} != --quick ]]; then
   ctest_args=(-LE gui)
   build_and_test asan -DCMAKE_BUILD_TYPE=Debug -DQL_SANITIZE=address
   build_and_test tsan -DCMAKE_BUILD_TYPE=Debug -DQL_SANITIZE=thread
+  # The Windows programs, cross-built and tested under Wine; the Linux emulator serves them.
+  bash scripts/test-windows.sh
 fi
 echo "All tests passed."
