@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # A whole update through a COM port under Wine: the emulated PCU runs on a pseudo-terminal,
 # the terminal is registered with Wine as COM5, qlflash.exe writes the built-in image through
-# it, and the emulator's flash must then hold the image's blocks byte for byte.
+# it, and the emulator's flash must then hold the image's blocks byte for byte. The port list
+# (from the registry) must name the port.
 #   serial_update_test.sh <qlflash.exe> <ql-pcu-emulator> <image file>
 # Wine's prefix comes from WINEPREFIX; the Wine server is restarted to take the new port.
 set -euo pipefail
@@ -41,6 +42,10 @@ timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$pty" /f >/dev
 wineserver -k || true
 wineserver -w || true
 wineserver -p 2>/dev/null || true
+
+# The port list comes from the registry's map of serial devices, which now names the port.
+timeout 60 wine "$qlflash" --list >"$work/list" 2>/dev/null || { echo "qlflash.exe --list failed" >&2; exit 1; }
+grep -qx "$port" <(tr -d '\r' <"$work/list") || { echo "$port is not listed:" >&2; cat "$work/list" >&2; exit 1; }
 
 timeout 240 wine "$qlflash" --port "$port" --wait 120 >"$work/out" 2>"$work/err" &
 flasher=$!
