@@ -1,4 +1,4 @@
-// Runs the window program: the application object on the SDL window layer, with the link made
+// Runs the window program: the application object on the build's window layer, with the link made
 // by `createLink`. Returns the process's exit code.
 #pragma once
 
