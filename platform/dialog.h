@@ -56,6 +56,7 @@ class ChildWindow {
 public:
     virtual ~ChildWindow() = default;
     virtual Rect WindowRect() const = 0;  // in the parent's client pixels
+    virtual Rect ScreenRect() const = 0;  // in screen pixels (the parent's frame accounted for)
     virtual void MoveWindow(const Rect& rect) = 0;
     virtual void ShowWindow(bool show) = 0;
     virtual bool IsVisible() const = 0;

@@ -127,13 +127,9 @@ void CQueloLinkDlg::OnSysCommand(std::uintptr_t command) {
 
 int CQueloLinkDlg::OnNcHitTest(int defaultResult, int screenX, int screenY) {
     if (defaultResult != platform::HTCLIENT) return defaultResult;
-    if (m_pUpdateButton && m_pUpdateButton->Window() != nullptr && m_pHost != nullptr) {
-        const platform::Rect window = m_pHost->WindowRect();
-        platform::Rect button = m_pUpdateButton->Window()->WindowRect();
-        button.x += window.x;
-        button.y += window.y;
-        if (button.Contains(screenX, screenY)) return platform::HTCLIENT;
-    }
+    if (m_pUpdateButton && m_pUpdateButton->Window() != nullptr &&
+        m_pUpdateButton->Window()->ScreenRect().Contains(screenX, screenY))
+        return platform::HTCLIENT;
     return platform::HTCAPTION;
 }
 
@@ -151,6 +147,9 @@ void CQueloLinkDlg::OnUpdateCommand() {
 }
 
 void CQueloLinkDlg::OnCommand(int id, int notification) {
+    // A button's command is its click; a double click on a skin button is not a second press
+    // (it would end an update the first click had started).
+    if (id != IDC_PORT && notification != BN_CLICKED) return;
     switch (id) {
     case IDC_SKIN_CLOSE: m_pHost->Handle().PostMessage(platform::WM_CLOSE, 0, 0); break;
     case IDC_SKIN_MINIMIZE: m_pHost->Minimize(); break;

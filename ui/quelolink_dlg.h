@@ -18,6 +18,10 @@
 inline constexpr std::uint32_t WM_SYSCOMMAND = 0x0112;
 inline constexpr std::uintptr_t IDM_ABOUTBOX = 0x0010;
 
+// The click notification of a push button; owner-drawn buttons also report double clicks (5).
+inline constexpr int BN_CLICKED = 0;
+inline constexpr int BN_DOUBLECLICKED = 5;
+
 // Notifications of the port combo box.
 inline constexpr int CBN_DROPDOWN = 7;
 inline constexpr int CBN_SELENDOK = 9;

@@ -16,6 +16,11 @@ public:
         : m_host(host), m_kind(kind), m_id(id), m_rect(rect), m_state(state), m_client(client) {}
 
     Rect WindowRect() const override { return m_rect; }
+    // The host's window has no frame: its client area starts at its outer corner.
+    Rect ScreenRect() const override {
+        const Rect parent = m_host.WindowRect();
+        return {parent.x + m_rect.x, parent.y + m_rect.y, m_rect.width, m_rect.height};
+    }
     void MoveWindow(const Rect& rect) override {
         m_rect = rect;
         m_host.Invalidate(nullptr, true);

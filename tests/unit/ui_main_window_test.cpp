@@ -102,6 +102,24 @@ TEST_F(WindowTest, UpdateButton_SecondClickClosesWhateverItsLabel) {
     EXPECT_TRUE(host->Ended());
 }
 
+TEST_F(WindowTest, DoubleClickNotifications_AreNotPresses) {
+    OpenWindow();
+    Post(1, 0);
+    host->Pump();
+    for (int button : {IDC_SKIN_UPDATE, IDC_SKIN_CLOSE, IDC_SKIN_MINIMIZE, IDC_EXIT, platform::IDCANCEL})
+        dialog->OnCommand(button, BN_DOUBLECLICKED);
+    host->Pump();
+    EXPECT_FALSE(host->Ended());
+    EXPECT_FALSE(host->IsMinimized());
+    EXPECT_EQ(dialog->m_updating, 0);
+    // The click that follows starts the update; its double-click report does not end it.
+    dialog->OnCommand(IDC_SKIN_UPDATE, BN_CLICKED);
+    dialog->OnCommand(IDC_SKIN_UPDATE, BN_DOUBLECLICKED);
+    host->Pump();
+    EXPECT_EQ(dialog->m_updating, 1);
+    EXPECT_FALSE(host->Ended());
+}
+
 TEST_F(WindowTest, CommandTable_CloseMinimiseExitAndInertCommands) {
     OpenWindow();
     dialog->OnCommand(IDC_SKIN_MINIMIZE, 0);
