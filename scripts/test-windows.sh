@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds QueloLink for 64-bit Windows (mingw-w64, warnings are errors) into build/win64
 # and tests it under Wine: the unit tests, the machine's HID devices, a whole update through a
-# COM port that is the device emulator's pseudo-terminal, and the window under Xvfb. Ends with
-# the zip package (build/win64/QueloLink-<version>-win64.zip). The Wine prefix is our own in /tmp.
+# COM port that is the device emulator's pseudo-terminal, and the window under Xvfb (its pixels
+# compared with the Linux window's screenshot when build/plain has one). Ends with the zip
+# package (build/win64/QueloLink-<version>-win64.zip). The Wine prefix is our own in /tmp.
 #   scripts/test-windows.sh                the packages, the build, every test, the zip
 #   scripts/test-windows.sh --no-install   without installing packages
 set -euo pipefail
@@ -53,9 +54,13 @@ trap 'wineserver -k 2>/dev/null || true' EXIT
 
 dir=build/win64
 echo "== win64 =="
-cmake -S . -B "$dir" -G Ninja -DQL_WERROR=ON -DQL_BUILD_GUI=OFF \
+# The window test compares its pixels with the Linux window's after its update, when the Linux
+# build's window test has left its screenshot.
+linux_shot=$PWD/$native/gui-artifacts/success.png
+[[ -f $linux_shot ]] || linux_shot=""
+cmake -S . -B "$dir" -G Ninja -DQL_WERROR=ON -DQL_BUILD_GUI=ON \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQL_NATIVE_EMULATOR="$emulator" >/dev/null
+  -DQL_NATIVE_EMULATOR="$emulator" -DQL_LINUX_DEMO_SCREENSHOT="$linux_shot" >/dev/null
 cmake --build "$dir" -j "$jobs"
 ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 
@@ -63,7 +68,7 @@ echo "== win64 package =="
 (cd "$dir" && cpack >/dev/null)
 package=$(ls "$dir"/QueloLink-*-win64.zip)
 listing=$(cmake -E tar tf "$package")
-for file in qlflash.exe README.md; do
+for file in quelolink.exe quelolink-demo.exe qlflash.exe Arial.ttf README.md; do
   grep -q "/$file\$" <<<"$listing" || { echo "$package lacks $file" >&2; exit 1; }
 done
 echo "$package:"
