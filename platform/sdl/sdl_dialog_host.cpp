@@ -196,10 +196,7 @@ bool SdlDialogHost::Pump() {
 }
 
 void SdlDialogHost::PostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    {
-        std::lock_guard<std::mutex> hold(m_postLock);
-        m_posted.push_back({message, wParam, lParam});
-    }
+    m_posted.Push(message, wParam, lParam);
     if (m_wakeEvent != 0 && m_wakeEvent != static_cast<std::uint32_t>(-1)) {
         SDL_Event wake{};
         wake.type = m_wakeEvent;
@@ -208,19 +205,8 @@ void SdlDialogHost::PostMessage(std::uint32_t message, std::uintptr_t wParam, st
 }
 
 void SdlDialogHost::DispatchPosted() {
-    while (!m_ended && m_client != nullptr) {
-        Posted posted{};
-        {
-            std::lock_guard<std::mutex> hold(m_postLock);
-            if (m_posted.empty()) return;
-            posted = m_posted.front();
-            m_posted.pop_front();
-        }
-        if (posted.message == WM_CLOSE)
-            m_client->OnClose();
-        else
-            m_client->WindowProc(posted.message, posted.wParam, posted.lParam);
-    }
+    if (m_client == nullptr) return;
+    m_posted.Dispatch(*m_client, [this] { return !m_ended && m_client != nullptr; });
 }
 
 void SdlDialogHost::HandleEvent(const SDL_Event& event) {

@@ -4,15 +4,14 @@
 // the window was invalidated or a child's state changed.
 #pragma once
 
+#include "platform/common/posted_messages.h"
 #include "platform/dialog.h"
 #include "platform/sdl/sdl_graphics.h"
 
 #include <SDL.h>
 
 #include <cstdint>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace platform::sdl {
@@ -65,12 +64,6 @@ public:
     int Result() const { return m_result; }
 
 private:
-    struct Posted {
-        std::uint32_t message;
-        std::uintptr_t wParam;
-        std::intptr_t lParam;
-    };
-
     void PostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void HandleEvent(const SDL_Event& event);
     void DispatchPosted();
@@ -93,8 +86,7 @@ private:
     bool m_invalid = true;
     std::uint32_t m_wakeEvent = 0;
 
-    std::mutex m_postLock;
-    std::deque<Posted> m_posted;
+    PostedMessages m_posted;
 
     std::vector<std::unique_ptr<SdlChildWindow>> m_children;
     SdlChildWindow* m_hot = nullptr;      // the child under the mouse

@@ -175,10 +175,8 @@ bool Win32DialogHost::InitDialog() {
     if (after.left == before.left && after.top == before.top) CentreWindow(window, m_owner);
     ::SetTimer(window, kSyncTimer, kSyncIntervalMs, nullptr);
     SyncChildren();
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        if (!m_posted.empty()) ::PostMessageW(window, kWakeMessage, 0, 0);
-    }
+    // Messages posted before the window existed woke nothing: they are woken for here.
+    if (!m_posted.Empty()) ::PostMessageW(window, kWakeMessage, 0, 0);
     return setFocus;
 }
 
@@ -241,9 +239,11 @@ void Win32DialogHost::Destroyed() {
     m_children.clear();
     m_frame.reset();
     m_framePainted = false;
-    std::lock_guard<std::mutex> hold(m_lock);
-    m_window = nullptr;
-    m_posted.clear();
+    {
+        std::lock_guard<std::mutex> hold(m_lock);
+        m_window = nullptr;
+    }
+    m_posted.Clear();
     m_client = nullptr;
 }
 
@@ -253,30 +253,17 @@ void Win32DialogHost::EndDialog(int result) {
 }
 
 void Win32DialogHost::PostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-    HWND window = nullptr;
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_posted.push_back({message, wParam, lParam});
-        window = m_window;
-    }
+    // Queued first, then the window read: a window that is made meanwhile sees the message
+    // when its initialisation looks at the queue.
+    m_posted.Push(message, wParam, lParam);
+    const HWND window = Window();
     // Before the dialog exists the message waits; its initialisation wakes it.
     if (window != nullptr) ::PostMessageW(window, kWakeMessage, 0, 0);
 }
 
 void Win32DialogHost::DispatchPosted() {
-    while (m_client != nullptr && !m_ending) {
-        Posted posted{};
-        {
-            std::lock_guard<std::mutex> hold(m_lock);
-            if (m_posted.empty()) return;
-            posted = m_posted.front();
-            m_posted.pop_front();
-        }
-        if (posted.message == WM_CLOSE)
-            m_client->OnClose();
-        else
-            m_client->WindowProc(posted.message, posted.wParam, posted.lParam);
-    }
+    if (m_client == nullptr) return;
+    m_posted.Dispatch(*m_client, [this] { return m_client != nullptr && !m_ending; });
 }
 
 void Win32DialogHost::SyncChildren() {

@@ -5,10 +5,10 @@
 // mirror the controls' state holders whenever those change.
 #pragma once
 
+#include "platform/common/posted_messages.h"
 #include "platform/dialog.h"
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,12 +57,6 @@ public:
     HWND__* Window() const;
 
 private:
-    struct Posted {
-        std::uint32_t message;
-        std::uintptr_t wParam;
-        std::intptr_t lParam;
-    };
-
     static std::intptr_t __stdcall DialogProc(HWND__* window, unsigned message, std::uintptr_t wParam,
                                               std::intptr_t lParam);
     static std::intptr_t __stdcall KeyFilter(int code, std::uintptr_t wParam, std::intptr_t lParam);
@@ -85,9 +79,9 @@ private:
     DialogClient* m_client = nullptr;
     Rect m_childSize{};  // client size asked for by RunChildModal; empty: the template's
 
-    mutable std::mutex m_lock;  // guards m_window and m_posted, which posting threads touch
+    mutable std::mutex m_lock;  // guards m_window, which posting threads read
     HWND__* m_window = nullptr;
-    std::deque<Posted> m_posted;
+    PostedMessages m_posted;
 
     std::vector<std::unique_ptr<Win32ChildWindow>> m_children;
     std::unique_ptr<DibCanvas> m_frame;  // the last painted face of the whole client area
