@@ -87,7 +87,7 @@ std::string UsageText() {
            "serial port, and prints the link's status lines as they come.\n"
            "\n"
            "  --port NAME       the port as --list names it: USB0 for the HID link adapter, or a\n"
-           "                    serial port such as ttyUSB0, ttyACM0 or pts/3 (at most 7 characters);\n"
+           "                    serial port such as COM3 (Windows), ttyUSB0 or pts/3 (at most 7 characters);\n"
            "                    default: the HID link adapter\n"
            "  --file FILE       write this upgrade file (.qfu) instead of the built-in image\n"
            "  --simulate        update an emulated PCU behind a virtual HID link adapter (port USB0)\n"
