@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace platform {
 
@@ -30,7 +31,14 @@ public:
     virtual std::unique_ptr<Thread> Start(Thread::Body body) = 0;
 };
 
-// Starts real threads.
-ThreadFactory& SystemThreads();
+// Starts real threads, through the backend's Thread::Start.
+inline ThreadFactory& SystemThreads() {
+    class SystemThreadFactory final : public ThreadFactory {
+    public:
+        std::unique_ptr<Thread> Start(Thread::Body body) override { return Thread::Start(std::move(body)); }
+    };
+    static SystemThreadFactory factory;
+    return factory;
+}
 
 }  // namespace platform

@@ -47,13 +47,4 @@ std::unique_ptr<Thread> Thread::Start(Body body) {
     return thread;
 }
 
-ThreadFactory& SystemThreads() {
-    class SystemThreadFactory final : public ThreadFactory {
-    public:
-        std::unique_ptr<Thread> Start(Thread::Body body) override { return Thread::Start(std::move(body)); }
-    };
-    static SystemThreadFactory factory;
-    return factory;
-}
-
 }  // namespace platform

@@ -13,15 +13,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local limit=$1; shift
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    (( SECONDS < deadline )) || return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait.sh"
 
 # Starts Xvfb on the first free display from number $1 and makes it this shell's display.
 start_display() {

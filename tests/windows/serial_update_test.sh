@@ -19,15 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local limit=$1; shift
-  local deadline=$((SECONDS + limit))
-  until "$@"; do
-    (( SECONDS < deadline )) || return 1
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/../support/wait.sh"
 
 # The device, powered off until told "on"; its events go to a file.
 mkfifo "$work/commands"
