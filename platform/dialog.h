@@ -51,6 +51,10 @@ public:
 
 enum class ChildKind : std::uint8_t { OwnerDrawButton, ProgressBar };
 
+// How a progress bar child looks on every backend: a green fill on a light track.
+inline constexpr Color kProgressBarFill{6, 176, 37, 255};
+inline constexpr Color kProgressBarTrack{230, 230, 230, 255};
+
 // A child window of the host; its text and enabled state live in the state holder it was made with.
 class ChildWindow {
 public:

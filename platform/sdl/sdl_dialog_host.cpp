@@ -79,15 +79,13 @@ private:
 
 namespace {
 
-// How the progress bar looks: a sunken light track with a green fill.
+// The progress bar's edge, which makes its track look sunken.
 constexpr Color kProgressEdge{160, 160, 160, 255};
-constexpr Color kProgressTrack{230, 230, 230, 255};
-constexpr Color kProgressFill{6, 176, 37, 255};
 
 void DrawProgressBar(Canvas& frame, const Rect& rect, const CProgressCtrl& progress) {
     frame.FillRect(rect, kProgressEdge);
     const Rect inner{rect.x + 1, rect.y + 1, rect.width - 2, rect.height - 2};
-    frame.FillRect(inner, kProgressTrack);
+    frame.FillRect(inner, kProgressBarTrack);
     const int lower = progress.GetRangeLower();
     const int upper = progress.GetRangeUpper();
     if (upper <= lower) return;
@@ -95,7 +93,7 @@ void DrawProgressBar(Canvas& frame, const Rect& rect, const CProgressCtrl& progr
     if (position < lower) position = lower;
     if (position > upper) position = upper;
     const long long filled = static_cast<long long>(inner.width) * (position - lower) / (upper - lower);
-    if (filled > 0) frame.FillRect({inner.x, inner.y, static_cast<int>(filled), inner.height}, kProgressFill);
+    if (filled > 0) frame.FillRect({inner.x, inner.y, static_cast<int>(filled), inner.height}, kProgressBarFill);
 }
 
 }  // namespace

@@ -341,8 +341,8 @@ void DibCanvas::CopyArea(const DibCanvas& source, int x, int y) {
     ::GdiFlush();
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);
-    const int right = std::min({x + m_width, source.m_width});
-    const int bottom = std::min({y + m_height, source.m_height});
+    const int right = std::min(x + m_width, source.m_width);
+    const int bottom = std::min(y + m_height, source.m_height);
     if (left >= right || top >= bottom) return;
     for (int row = top; row < bottom; ++row)
         std::memcpy(m_pixels + static_cast<std::ptrdiff_t>(row - y) * m_width + (left - x),

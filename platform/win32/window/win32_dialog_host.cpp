@@ -22,9 +22,7 @@ constexpr UINT kWakeMessage = WM_APP + 1;
 constexpr UINT_PTR kSyncTimer = 1;
 constexpr UINT kSyncIntervalMs = 15;
 
-// The progress bar's colours, as the SDL host draws it: a green fill on a light track.
-constexpr COLORREF kProgressFill = RGB(6, 176, 37);
-constexpr COLORREF kProgressTrack = RGB(230, 230, 230);
+constexpr COLORREF ToColorRef(Color color) { return RGB(color.r, color.g, color.b); }
 
 // The innermost dialog of this thread that is running, whose keys the message filter hands to
 // its logic before the dialog manager sees them, and the filter while one is installed.
@@ -373,16 +371,16 @@ ChildWindow* Win32DialogHost::CreateChild(ChildKind kind, int id, const Rect& re
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr),
                                     nullptr);
     } else {
-        // The template's own progress bar, drawn plainly (no visual style) in the colours of
-        // the SDL host's bar, filled smoothly rather than in blocks.
+        // The template's own progress bar, drawn plainly (no visual style) in the progress bar
+        // colours every backend shows, filled smoothly rather than in blocks.
         control = ::GetDlgItem(m_window, id);
         if (control != nullptr) {
             // Windows takes empty names as "no visual style"; Wine refuses them, but a name
             // that matches no style does the same there.
             if (FAILED(::SetWindowTheme(control, L"", L""))) ::SetWindowTheme(control, L" ", L" ");
             ::SetWindowLongPtrW(control, GWL_STYLE, ::GetWindowLongPtrW(control, GWL_STYLE) | PBS_SMOOTH);
-            ::SendMessageW(control, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(kProgressFill));
-            ::SendMessageW(control, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(kProgressTrack));
+            ::SendMessageW(control, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(ToColorRef(kProgressBarFill)));
+            ::SendMessageW(control, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(ToColorRef(kProgressBarTrack)));
             ::SetWindowPos(control, nullptr, rect.x, rect.y, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
